@@ -1,0 +1,434 @@
+// The built program, run as users run it: with the real optipng on real
+// images, and with the stand-in tool for what the real one will not do.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "platform/platform.h"
+#include "support/files.h"
+#include "support/subprocess.h"
+#include "worker/worker.h"
+
+namespace {
+
+const std::string kUsage = "usage: shrinkdir DIR_PREFIX THREADS LEVEL\n";
+const std::string kArrow = " \x81\xA8 ";
+
+bool IsSanitized() { return std::string(SHRINKDIR_SANITIZE) != ""; }
+
+std::string Echo(const std::string& prefix) { return prefix + "\n\n"; }
+std::string Banner(const std::string& threads) {
+  return "Begin Compression with " + threads + " thread.\n\n";
+}
+std::string Report(unsigned k, unsigned n, const std::string& name, std::uint64_t before,
+                   std::uint64_t after) {
+  std::ostringstream out;
+  WriteHeaderLine(out, k, n, name);
+  WriteResultLine(out, before, after);
+  return out.str();
+}
+std::string FailedReport(unsigned k, unsigned n, const std::string& name) {
+  std::ostringstream out;
+  WriteHeaderLine(out, k, n, name);
+  WriteFailureLine(out);
+  return out.str();
+}
+
+// One report as parsed back from the output.
+struct ParsedReport {
+  unsigned number = 0;
+  unsigned total = 0;
+  std::string name;
+  bool opened = false;
+  std::uint64_t before = 0;
+  std::uint64_t after = 0;
+};
+
+// Parses the reports that follow the echo and the banner. Names must not
+// hold line ends.
+std::vector<ParsedReport> ParseReports(const std::string& out) {
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::vector<ParsedReport> reports;
+  for (std::size_t i = 4; i + 2 < lines.size() + 1; i += 3) {
+    ParsedReport report;
+    const std::string& header = lines[i];
+    const std::size_t slash = header.find('/');
+    const std::size_t file = header.find(" file) ");
+    report.number = static_cast<unsigned>(std::stoul(header.substr(2, slash - 2)));
+    report.total = static_cast<unsigned>(std::stoul(header.substr(slash + 1, file - slash - 1)));
+    report.name = header.substr(file + 7);
+    const std::string& result = lines.at(i + 1);
+    report.opened = result != "Can't open file.";
+    if (report.opened) {
+      const std::size_t arrow = result.find(kArrow);
+      report.before = std::stoull(result.substr(0, arrow));
+      report.after = std::stoull(result.substr(arrow + kArrow.size()));
+    }
+    EXPECT_EQ(lines.at(i + 2), "") << "after report " << report.number;
+    reports.push_back(report);
+  }
+  return reports;
+}
+
+// The argument vectors the stand-in logged, one per call, in no order.
+std::vector<std::vector<std::string>> ReadToolCalls(const TempDir& log_dir) {
+  std::vector<std::vector<std::string>> calls;
+  for (const std::string& name : ListNames(log_dir.Prefix())) {
+    const std::string record = ReadFile(log_dir.File(name));
+    std::vector<std::string> arguments;
+    for (std::size_t at = 0; at < record.size();) {
+      const std::size_t colon = record.find(':', at);
+      const std::size_t length = std::stoul(record.substr(at, colon - at));
+      arguments.push_back(record.substr(colon + 1, length));
+      at = colon + 1 + length + 1;
+    }
+    calls.push_back(arguments);
+  }
+  return calls;
+}
+
+std::string NameOf(const std::string& file) { return platform::FileNamePart(file); }
+
+// The directory's entries that match, in listing order: BMPs, then PNGs.
+std::vector<std::string> ListingOrder(const TempDir& dir) {
+  std::vector<std::string> order;
+  for (const char* pattern : {"*.bmp", "*.png"}) {
+    for (const std::string& name : ListNames(dir.Prefix())) {
+      if (platform::MatchesPattern(name, pattern)) order.push_back(name);
+    }
+  }
+  return order;
+}
+
+class EndToEnd : public testing::Test {
+ protected:
+  struct Options {
+    bool standin = false;
+    std::string action;          // the stand-in's default action
+    std::string working_directory;
+    std::size_t close_stdout_after = 0;
+  };
+
+  ProcessResult Run(const std::vector<std::string>& arguments, const Options& options) {
+    ProcessOptions process;
+    process.argv = {SHRINKDIR_EXE};
+    process.argv.insert(process.argv.end(), arguments.begin(), arguments.end());
+    process.working_directory = options.working_directory;
+    process.close_stdout_after = options.close_stdout_after;
+    if (options.standin) {
+      const char* path = std::getenv("PATH");
+      process.environment.emplace_back(
+          "PATH", std::string(STANDIN_DIR) + PathListSeparator() + (path ? path : ""));
+      process.environment.emplace_back("SHRINKDIR_STANDIN_LOG_DIR", log_.path().string());
+      if (!options.action.empty()) {
+        process.environment.emplace_back("SHRINKDIR_STANDIN_ACTION", options.action);
+      }
+    }
+    return RunProcess(process);
+  }
+
+  ProcessResult RunStandin(const std::vector<std::string>& arguments, const std::string& action = "") {
+    Options options;
+    options.standin = true;
+    options.action = action;
+    return Run(arguments, options);
+  }
+
+  ProcessResult RunReal(const std::vector<std::string>& arguments) { return Run(arguments, {}); }
+
+  // The size optipng itself leaves for these bytes at this level.
+  std::uint64_t OptimisedSize(const std::string& data, const std::string& extension, unsigned level) {
+    TempDir scratch;
+    const std::string file = scratch.File("f" + extension);
+    WriteFile(file, data);
+    ProcessOptions process;
+    process.argv = ToolArguments(level, file);
+    process.argv[0] = "/usr/bin/optipng";
+    const ProcessResult result = RunProcess(process);
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    return FileSize(file);
+  }
+
+  TempDir dir_;
+  TempDir log_;
+};
+
+TEST_F(EndToEnd, OneWorkerPrintsEveryReportExactlyWithTheRealOptimiser) {
+  const std::map<std::string, std::string> files = {
+      {"alpha.png", MakePng(64, 48, 1)},
+      {"beta.b.png", MakePng(40, 40, 2)},
+      {"gamma.bmp", MakeBmp(32, 20, 3)},
+  };
+  for (const auto& [name, data] : files) WriteFile(dir_.File(name), data);
+  const std::vector<std::string> order = ListingOrder(dir_);
+  ASSERT_EQ(order.size(), 3u);
+
+  std::string expected = Echo(dir_.Prefix()) + Banner("1");
+  unsigned k = 0;
+  for (const std::string& name : order) {
+    const std::string& data = files.at(name);
+    const bool bmp = name.size() > 4 && name.substr(name.size() - 4) == ".bmp";
+    // A BMP is converted to a new PNG beside it and itself left as it was.
+    const std::uint64_t after = bmp ? data.size() : OptimisedSize(data, ".png", 3);
+    if (!bmp) {
+      ASSERT_LT(after, data.size());
+    }
+    expected += Report(++k, 3, NameOf(name), data.size(), after);
+  }
+
+  const ProcessResult result = RunReal({dir_.Prefix(), "1", "3"});
+  EXPECT_EQ(result.out, expected);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(FileSize(dir_.File("gamma.bmp")), files.at("gamma.bmp").size());
+  EXPECT_TRUE(Exists(dir_.File("gamma.png"))) << "the BMP was handed to the optimiser";
+}
+
+// Names the command interpreter would love to interpret.
+std::vector<std::string> HostileNames() {
+  return {
+      "with space.png",
+      "dq\"uote.png",
+      "sq'uote.png",
+      "$HOME.png",
+      "$(touch pwned).png",
+      "`touch pwned`.png",
+      "semi;colon.png",
+      "amp&ersand.png",
+      "pi|pe.png",
+      "per%PATH%cent.png",
+      "bang!.png",
+      "star*.png",
+      "ques?tion.png",
+      "back\\slash.png",
+      "\x80\xFE\xFF latin1 \xE9.png",
+      "UPPER.PNG",
+      std::string(236, 'L') + ".png",  // 240 bytes
+  };
+}
+
+TEST_F(EndToEnd, HostileNamesAreOptimisedByTheRealOptimiser) {
+  const std::string png = MakePng(30, 30, 9);
+  const std::vector<std::string> names = HostileNames();
+  for (const std::string& name : names) WriteFile(dir_.File(name), png);
+  const std::uint64_t optimised = OptimisedSize(png, ".png", 2);
+
+  const ProcessResult result = RunReal({dir_.Prefix(), "3", "2"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  const std::vector<ParsedReport> reports = ParseReports(result.out);
+  ASSERT_EQ(reports.size(), names.size());
+  std::multiset<std::string> reported;
+  for (const ParsedReport& report : reports) {
+    reported.insert(report.name);
+    EXPECT_EQ(report.before, png.size()) << report.name;
+    EXPECT_EQ(report.after, optimised) << report.name;
+  }
+  std::multiset<std::string> expected;
+  for (const std::string& name : names) {
+    expected.insert(NameOf(name));
+    EXPECT_EQ(FileSize(dir_.File(name)), optimised) << name;
+  }
+  EXPECT_EQ(reported, expected);
+  // Nothing was executed, here or in the working directory.
+  EXPECT_EQ(ListNames(dir_.Prefix()).size(), names.size());
+  EXPECT_FALSE(Exists("pwned"));
+}
+
+TEST_F(EndToEnd, ToolReceivesEveryPathUnchanged) {
+  std::vector<std::string> names = HostileNames();
+  names.push_back("new\nline.png");
+  names.push_back("-option-like.png");
+  for (const std::string& name : names) WriteFile(dir_.File(name), "data");
+
+  const ProcessResult result = RunStandin({dir_.Prefix(), "4", "7"}, "keep");
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  std::set<std::vector<std::string>> calls;
+  for (const auto& call : ReadToolCalls(log_)) calls.insert(call);
+  std::set<std::vector<std::string>> expected;
+  for (const std::string& name : names) {
+    std::vector<std::string> arguments = ToolArguments(7, dir_.File(name));
+    arguments.erase(arguments.begin());  // the stand-in logs argv[1..]
+    expected.insert(arguments);
+  }
+  EXPECT_EQ(calls, expected);
+}
+
+// With no prefix the names are bare, and one may start with '-'.
+TEST_F(EndToEnd, EmptyPrefixWorksInTheCurrentDirectory) {
+  const std::string png = MakePng(30, 30, 4);
+  WriteFile(dir_.File("-h.png"), png);
+  WriteFile(dir_.File("plain.png"), png);
+  Options options;
+  options.working_directory = dir_.path().string();
+  const ProcessResult result = Run({"", "2", "2"}, options);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  const std::uint64_t optimised = OptimisedSize(png, ".png", 2);
+  EXPECT_EQ(FileSize(dir_.File("-h.png")), optimised);
+  EXPECT_EQ(FileSize(dir_.File("plain.png")), optimised);
+  const std::string start = Echo("") + Banner("2");
+  EXPECT_EQ(result.out.substr(0, start.size()), start);
+}
+
+TEST_F(EndToEnd, LongPrefixAndLongNames) {
+  std::string sub = dir_.Prefix();
+  for (int i = 0; i < 5; ++i) sub += std::string(120, 'd' + static_cast<char>(i)) + "/";
+  MakeDirectory(sub);
+  const std::string name = std::string(240 - 4, 'n') + ".png";
+  WriteFile(sub + name, "0123456789");
+
+  const ProcessResult result = RunStandin({sub, "1", "2"});
+  EXPECT_EQ(result.out, Echo(sub) + Banner("1") + Report(1, 1, std::string(236, 'n'), 10, 5));
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+}
+
+TEST_F(EndToEnd, SizesBeyond32Bits) {
+  const std::uint64_t size = 5ULL << 30;
+  std::filesystem::path big = dir_.path() / "big.png";
+  { WriteFile(big.string(), ""); }
+  std::filesystem::resize_file(big, size);  // sparse: takes no real space
+  const ProcessResult result = RunStandin({dir_.Prefix(), "1", "2"}, "keep");
+  EXPECT_EQ(result.out, Echo(dir_.Prefix()) + Banner("1") + Report(1, 1, "big", size, size));
+  EXPECT_EQ(result.exit_code, 0);
+}
+
+TEST_F(EndToEnd, EmptyFileReportsHundredPercent) {
+  WriteFile(dir_.File("empty.png"), "");
+  // The real optimiser rejects an empty file: reported, and a failure.
+  const ProcessResult result = RunReal({dir_.Prefix(), "1", "2"});
+  EXPECT_EQ(result.out, Echo(dir_.Prefix()) + Banner("1") + Report(1, 1, "empty", 0, 0));
+  EXPECT_EQ(result.exit_code, 1);
+}
+
+// How each kind of trouble ends: standard output, and the exit status.
+struct StatusCase {
+  const char* what;
+  std::vector<std::string> files;   // '/' at the end makes a directory
+  std::string threads;
+  int exit_code;
+  std::vector<std::string> lines;   // expected reports, in queue order (one worker)
+};
+
+TEST_F(EndToEnd, ExitStatusFollowsWhatHappened) {
+  const StatusCase cases[] = {
+      {"all succeed", {"a.png", "b.bmp"}, "1", 0, {"b 8 4", "a 8 4"}},
+      {"tool fails", {"a~fail-3~.png"}, "1", 1, {"a~fail-3~ 8 8"}},
+      {"tool exits 255", {"a~fail-255~.png"}, "1", 1, {"a~fail-255~ 8 8"}},
+      {"tool killed", {"a~signal-9~.png"}, "1", 1, {"a~signal-9~ 8 8"}},
+      {"tool deletes the file", {"a~delete~.png"}, "1", 1, {"a~delete~ -"}},
+      {"tool grows the file", {"a~grow~.png"}, "1", 0, {"a~grow~ 8 21"}},
+      {"directory named like an image", {"x.bmp/"}, "1", 1, {"x -"}},
+      {"no workers, files present", {"a.png"}, "0", 1, {}},
+      {"no workers, no files", {}, "0", 0, {}},
+      {"nothing to do", {"a.txt"}, "4", 0, {}},
+  };
+  for (const StatusCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    for (const std::string& file : c.files) {
+      if (file.back() == '/') {
+        MakeDirectory(dir.File(file.substr(0, file.size() - 1)));
+      } else {
+        WriteFile(dir.File(file), "12345678");
+      }
+    }
+    const ProcessResult result = RunStandin({dir.Prefix(), c.threads, "1"});
+    std::string expected = Echo(dir.Prefix()) + Banner(c.threads);
+    unsigned k = 0;
+    for (const std::string& line : c.lines) {
+      std::istringstream words(line);
+      std::string name, before, after;
+      words >> name >> before >> after;
+      expected += before == "-" ? FailedReport(++k, static_cast<unsigned>(c.lines.size()), name)
+                                : Report(++k, static_cast<unsigned>(c.lines.size()), name,
+                                         std::stoull(before), std::stoull(after));
+    }
+    EXPECT_EQ(result.out, expected);
+    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
+  }
+}
+
+TEST_F(EndToEnd, WrongArgumentCountPrintsUsage) {
+  const std::vector<std::vector<std::string>> cases = {
+      {}, {dir_.Prefix()}, {dir_.Prefix(), "1"}, {dir_.Prefix(), "1", "2", "3"}};
+  for (const auto& arguments : cases) {
+    const ProcessResult result = RunStandin(arguments);
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, kUsage);
+  }
+}
+
+TEST_F(EndToEnd, NegativeThreadCountWrapsAndStillRuns) {
+  for (const char* name : {"a.png", "b.png", "c.png"}) WriteFile(dir_.File(name), "1234");
+  const ProcessResult result = RunStandin({dir_.Prefix(), "-1", "2"});
+  EXPECT_EQ(result.out.substr(0, dir_.Prefix().size() + 2), Echo(dir_.Prefix()));
+  EXPECT_NE(result.out.find(Banner("4294967295")), std::string::npos);
+  EXPECT_EQ(ParseReports(result.out).size(), 3u);
+  EXPECT_EQ(result.exit_code, 0);
+}
+
+// Hundreds of workers, most starting well after the first reports.
+TEST_F(EndToEnd, NumbersRunOneToNOnceEachWithManyWorkers) {
+  constexpr unsigned kFiles = 300;
+  for (unsigned i = 0; i < kFiles; ++i) {
+    WriteFile(dir_.File("f" + std::to_string(i) + (i % 3 ? ".png" : ".bmp")), "abcdef");
+  }
+  const ProcessResult result = RunStandin({dir_.Prefix(), "300", "1"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  const std::vector<ParsedReport> reports = ParseReports(result.out);
+  ASSERT_EQ(reports.size(), kFiles);
+  std::set<unsigned> numbers;
+  std::set<std::string> names;
+  for (const ParsedReport& report : reports) {
+    EXPECT_EQ(report.total, kFiles);
+    numbers.insert(report.number);
+    names.insert(report.name);
+    EXPECT_EQ(report.after, 3u);
+  }
+  EXPECT_EQ(numbers.size(), kFiles);
+  EXPECT_EQ(*numbers.begin(), 1u);
+  EXPECT_EQ(*numbers.rbegin(), kFiles);
+  EXPECT_EQ(names.size(), kFiles);
+}
+
+// Ctrl-C at a terminal reaches the whole foreground process group: here the
+// first tools send it themselves.
+TEST_F(EndToEnd, InterruptStopsTheRunPromptly) {
+  constexpr unsigned kFiles = 12;
+  for (unsigned i = 0; i < kFiles; ++i) WriteFile(dir_.File("f" + std::to_string(i) + ".png"), "abcd");
+  const ProcessResult result = RunStandin({dir_.Prefix(), "2", "1"}, "interrupt");
+  EXPECT_TRUE(result.signal == SIGINT || result.exit_code == 130)
+      << "exit " << result.exit_code << " signal " << result.signal;
+  // Only the files already running when the interrupt came were started.
+  EXPECT_LE(ReadToolCalls(log_).size(), 2u);
+  EXPECT_LE(ParseReports(result.out).size(), 2u);
+}
+
+// One report per file even when only some of the workers can be created:
+// a huge stack size and a small address space leave room for a few threads.
+TEST_F(EndToEnd, RunGoesOnWhenThreadsCannotBeCreated) {
+  if (IsSanitized()) GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+  constexpr unsigned kFiles = 40;
+  for (unsigned i = 0; i < kFiles; ++i) WriteFile(dir_.File("f" + std::to_string(i) + ".png"), "abcd");
+  const char* path = std::getenv("PATH");
+  ProcessOptions process;
+  process.argv = {"/bin/sh", "-c", "ulimit -s 1000000 && ulimit -v 4000000 && exec \"$0\" \"$@\"",
+                  SHRINKDIR_EXE, dir_.Prefix(), std::to_string(kFiles), "1"};
+  process.environment = {{"PATH", std::string(STANDIN_DIR) + ":" + (path ? path : "")},
+                         {"SHRINKDIR_STANDIN_ACTION", "keep"}};
+  const ProcessResult result = RunProcess(process);
+  EXPECT_NE(result.err.find("shrinkdir: cannot start worker thread "), std::string::npos)
+      << result.err;
+  EXPECT_EQ(ParseReports(result.out).size(), kFiles);
+  EXPECT_EQ(result.exit_code, 0);
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+// The report lines, and the command line that carries a path to the tool.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/platform.h"
+#include "support/files.h"
+#include "worker/worker.h"
+
+namespace {
+
+struct ResultCase {
+  std::uint64_t before;
+  std::uint64_t after;
+  const char* line;
+};
+
+TEST(Report, ResultLineIsExactToTheByte) {
+  const ResultCase cases[] = {
+      {900, 600, "900 \x81\xA8 600 byte (66.6667 %)\n\n"},
+      {1000, 1000, "1000 \x81\xA8 1000 byte (100 %)\n\n"},
+      {1000, 500, "1000 \x81\xA8 500 byte (50 %)\n\n"},
+      {0, 0, "0 \x81\xA8 0 byte (100 %)\n\n"},
+      {0, 7, "0 \x81\xA8 7 byte (inf %)\n\n"},
+      {3, 1, "3 \x81\xA8 1 byte (33.3333 %)\n\n"},
+      {300, 700, "300 \x81\xA8 700 byte (233.333 %)\n\n"},
+      {1, 1234567, "1 \x81\xA8 1234567 byte (1.23457e+08 %)\n\n"},
+      // 64-bit sizes, beyond 4 GiB.
+      {6000000000ULL, 3000000000ULL, "6000000000 \x81\xA8 3000000000 byte (50 %)\n\n"},
+  };
+  for (const ResultCase& c : cases) {
+    std::ostringstream out;
+    WriteResultLine(out, c.before, c.after);
+    EXPECT_EQ(out.str(), c.line);
+  }
+}
+
+TEST(Report, HeaderAndFailureLines) {
+  std::ostringstream out;
+  WriteHeaderLine(out, 5, 12, "photo");
+  WriteFailureLine(out);
+  EXPECT_EQ(out.str(), " (5/12 file) photo\nCan't open file.\n\n");
+}
+
+TEST(Report, RatioIsRoundedOnceFromExtendedPrecision) {
+  // 1/3 * 100 rounded once; a double division then multiplication would
+  // give 33.333333333333336.
+  EXPECT_EQ(Ratio(3, 1), 33.333333333333333);
+  EXPECT_EQ(Ratio(900, 600), 200.0 / 3.0);
+}
+
+TEST(ToolArguments, CarryLevelAndPath) {
+  EXPECT_EQ(ToolArguments(7, "d/a.png"),
+            (std::vector<std::string>{"optipng", "-q", "-np", "-nb", "-nc", "-i0", "-o7", "d/a.png"}));
+  EXPECT_EQ(ToolArguments(0, "a.png")[6], "-o0");
+  // The level goes out as a signed decimal.
+  EXPECT_EQ(ToolArguments(4294967295u, "a.png")[6], "-o-1");
+  // A name that looks like an option is marked as a file name.
+  EXPECT_EQ(ToolArguments(2, "-h.png"),
+            (std::vector<std::string>{"optipng", "-q", "-np", "-nb", "-nc", "-i0", "-o2", "--", "-h.png"}));
+}
+
+TEST(ToolCommandLine, QuotesOnlyThePath) {
+  EXPECT_EQ(ToolCommandLine(ToolArguments(2, "dir/a b.png")),
+            "optipng -q -np -nb -nc -i0 -o2 \"dir/a b.png\"");
+}
+
+// Runs the command line through the real interpreter with a program that
+// writes its last argument to a file, and reads it back.
+TEST(ToolCommandLine, InterpreterHandsThePathOverUnchanged) {
+  TempDir dir;
+  const std::string out = dir.File("arg");
+  const std::string paths[] = {
+      "plain.png",
+      "a b.png",
+      "$(touch " + dir.File("pwned") + ").png",
+      "`touch " + dir.File("pwned") + "`.png",
+      "$HOME.png",
+      "${HOME}.png",
+      "quote\"d.png",
+      "back\\slash\\.png",
+      "trailing\\",
+      "semi;colon&amp|pipe>gt<lt.png",
+      "percent%PATH%!bang!*star?q.png",
+      "single'quote.png",
+      "new\nline.png",
+      "tab\there.png",
+      "\x80\xFF\xC3(.png",
+      "-dash.png",
+  };
+  for (const std::string& path : paths) {
+    if (!platform::InterpreterKeeps(path)) continue;
+    const std::string line =
+        "printf '%s' " + platform::QuoteForInterpreter(path) + " > " +
+        platform::QuoteForInterpreter(out);
+    const platform::CommandResult result = platform::RunCommand(line);
+    ASSERT_TRUE(result.Succeeded()) << line;
+    EXPECT_EQ(ReadFile(out), path);
+  }
+  EXPECT_FALSE(Exists(dir.File("pwned")));
+}
+
+}  // namespace

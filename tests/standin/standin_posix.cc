@@ -1,0 +1,14 @@
+#include <signal.h>
+#include <unistd.h>
+
+#include "standin/standin.h"
+
+void InterruptGroup() { kill(0, SIGINT); }
+
+void DieBySignal(int sig) {
+  signal(sig, SIG_DFL);
+  raise(sig);
+  _exit(128 + sig);
+}
+
+unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
