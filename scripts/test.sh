@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the optimised
+# build and the sanitizer builds.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$root/scripts/common.sh"
+cd "$root"
+
+install_missing "${BUILD_PACKAGES[@]}" libgtest-dev googletest
+jobs=$(nproc)
+
+for preset in linux asan tsan; do
+  echo "=== $preset ==="
+  cmake --preset "$preset" -DSHRINKDIR_BUILD_TESTS=ON -DSHRINKDIR_WERROR=ON >/dev/null
+  cmake --build --preset "$preset" -j"$jobs"
+  ctest --preset "$preset" -j"$jobs"
+done
