@@ -19,3 +19,6 @@ install_missing() {
 
 # The packages every build needs.
 BUILD_PACKAGES=(cmake make g++ optipng)
+
+# What cross-compiling for Windows and testing under Wine need.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64)

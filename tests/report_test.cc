@@ -1,10 +1,12 @@
 // The report lines, and the command line that carries a path to the tool.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 
 #include "platform/platform.h"
 #include "support/files.h"
+#include "support/subprocess.h"
 #include "worker/worker.h"
 
 namespace {
@@ -65,11 +67,14 @@ TEST(ToolCommandLine, QuotesOnlyThePath) {
             "optipng -q -np -nb -nc -i0 -o2 \"dir/a b.png\"");
 }
 
-// Runs the command line through the real interpreter with a program that
-// writes its last argument to a file, and reads it back.
-TEST(ToolCommandLine, InterpreterHandsThePathOverUnchanged) {
+// Runs each command line through the real interpreter (or directly, where
+// the interpreter would alter the path) with the stand-in tool, which logs
+// the arguments it received.
+TEST(ToolCommandLine, ToolReceivesThePathUnchanged) {
   TempDir dir;
-  const std::string out = dir.File("arg");
+  TempDir log;
+  SetEnvironment("SHRINKDIR_STANDIN_LOG_DIR", log.path().string());
+  SetEnvironment("SHRINKDIR_STANDIN_ACTION", "keep");
   const std::string paths[] = {
       "plain.png",
       "a b.png",
@@ -80,22 +85,29 @@ TEST(ToolCommandLine, InterpreterHandsThePathOverUnchanged) {
       "quote\"d.png",
       "back\\slash\\.png",
       "trailing\\",
-      "semi;colon&amp|pipe>gt<lt.png",
+      "semi;colon&amp|pipe>gt<lt^caret.png",
       "percent%PATH%!bang!*star?q.png",
+      "paren(thes)es & spaces.png",
+      "%%double%%.png",
       "single'quote.png",
       "new\nline.png",
       "tab\there.png",
       "\x80\xFF\xC3(.png",
-      "-dash.png",
   };
+  std::vector<std::string> expected;
   for (const std::string& path : paths) {
-    if (!platform::InterpreterKeeps(path)) continue;
-    const std::string line =
-        "printf '%s' " + platform::QuoteForInterpreter(path) + " > " +
-        platform::QuoteForInterpreter(out);
-    const platform::CommandResult result = platform::RunCommand(line);
-    ASSERT_TRUE(result.Succeeded()) << line;
-    EXPECT_EQ(ReadFile(out), path);
+    std::vector<std::string> arguments = ToolArguments(3, path);
+    arguments[0] = NativePath(std::string(STANDIN_DIR) + "/optipng");
+    const platform::CommandResult result =
+        platform::InterpreterKeeps(path) ? platform::RunCommand(ToolCommandLine(arguments))
+                                         : platform::RunDirect(arguments);
+    ASSERT_TRUE(result.Succeeded()) << ToolCommandLine(arguments);
+    const std::vector<std::string> names = ListNames(log.Prefix());
+    ASSERT_EQ(names.size(), 1u) << ToolCommandLine(arguments);
+    const std::string logged = ReadFile(log.File(names[0]));
+    std::remove(log.File(names[0]).c_str());
+    EXPECT_EQ(logged, "2:-q\n3:-np\n3:-nb\n3:-nc\n3:-i0\n3:-o3\n" + std::to_string(path.size()) +
+                          ":" + path + "\n");
   }
   EXPECT_FALSE(Exists(dir.File("pwned")));
 }

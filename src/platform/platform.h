@@ -131,8 +131,14 @@ bool IsDirectory(const std::string& path);
 // component starts after the last '\' or '/', or after a drive colon in
 // second place; the extension runs from the component's last '.' to its end.
 // Separators and dots are recognised character by character in the user's
-// multi-byte encoding. The result is cut to at most 255 bytes.
+// multi-byte encoding. The whole path counts, however long; the result is
+// cut to at most 255 bytes.
 std::string FileNamePart(const std::string& path);
+
+// The length in bytes of the character that starts text, in the user's
+// multi-byte encoding (the ANSI code page on Windows); 1 for a byte that
+// starts no valid character. available is at least 1.
+std::size_t CharacterLength(const char* text, std::size_t available);
 
 // --- Running the tool ----------------------------------------------------------
 

@@ -10,7 +10,9 @@
 //   delete       remove it (exit 0)
 //   grow         append the file to itself (exit 0)
 //   sleep-MS     wait MS milliseconds, then shrink
-//   interrupt    send the interrupt to the process group, wait, shrink
+//   interrupt    send the interrupt to the process group, as Ctrl-C at a
+//                terminal does, but survive it: wait, then shrink
+//   interrupt-die  send the interrupt to the process group and die of it
 //   signal-N     die by signal N
 // When $SHRINKDIR_STANDIN_LOG_DIR is set, every call first writes its
 // arguments to a file of its own there: each as "<length>:<bytes>\n".
@@ -90,8 +92,8 @@ int main(int argc, char** argv) {
     SleepMs(number("sleep-"));
     return Shrink(path);
   }
-  if (action == "interrupt") {
-    InterruptGroup();
+  if (action == "interrupt" || action == "interrupt-die") {
+    InterruptGroup(action == "interrupt");
     SleepMs(300);
     return Shrink(path);
   }

@@ -3,8 +3,9 @@
 #define SHRINKDIR_TESTS_STANDIN_STANDIN_H_
 
 // Sends the user's interrupt (SIGINT, or Ctrl-C on a console) to the whole
-// process group, as a terminal does.
-void InterruptGroup();
+// process group, as a terminal does. With survive, this process ignores it;
+// without, it dies of it as a tool normally does.
+void InterruptGroup(bool survive);
 
 // Ends this process by the given signal where the platform has signals; by
 // exit status 128 + sig elsewhere.

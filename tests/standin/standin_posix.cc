@@ -3,7 +3,10 @@
 
 #include "standin/standin.h"
 
-void InterruptGroup() { kill(0, SIGINT); }
+void InterruptGroup(bool survive) {
+  if (survive) signal(SIGINT, SIG_IGN);
+  kill(0, SIGINT);
+}
 
 void DieBySignal(int sig) {
   signal(sig, SIG_DFL);

@@ -8,13 +8,9 @@
 #include <random>
 #include <stdexcept>
 
+#include "platform/platform.h"
+
 namespace fs = std::filesystem;
-
-namespace {
-
-fs::path ToPath(const std::string& bytes) { return fs::path(bytes); }
-
-}  // namespace
 
 TempDir::TempDir() {
   std::random_device random;
@@ -48,31 +44,38 @@ std::string TempDir::File(const std::string& name) const {
 }
 
 void WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream out(ToPath(path), std::ios::binary | std::ios::trunc);
+  // Narrow paths throughout: bytes on POSIX, the ANSI code page on Windows,
+  // exactly as the program under test sees them.
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << data;
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(ToPath(path), std::ios::binary);
+  std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::uint64_t FileSize(const std::string& path) { return fs::file_size(ToPath(path)); }
-
-bool Exists(const std::string& path) { return fs::exists(ToPath(path)); }
-
-void MakeDirectory(const std::string& path) { fs::create_directories(ToPath(path)); }
-
-void CopyFile(const std::string& from, const std::string& to) {
-  fs::copy_file(ToPath(from), ToPath(to), fs::copy_options::overwrite_existing);
+std::uint64_t FileSize(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  return static_cast<std::uint64_t>(static_cast<std::streamoff>(in.tellg()));
 }
+
+bool Exists(const std::string& path) {
+  return platform::IsDirectory(path) || std::ifstream(path).is_open();
+}
+
+void MakeDirectory(const std::string& path) { fs::create_directories(fs::path(path)); }
+
+void CopyFile(const std::string& from, const std::string& to) { WriteFile(to, ReadFile(from)); }
 
 std::vector<std::string> ListNames(const std::string& directory) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(ToPath(directory))) {
-    names.push_back(entry.path().filename().string());
+  platform::DirectorySearch search(directory + "*");
+  for (std::string name; search.Next(&name);) {
+    if (name != "." && name != "..") names.push_back(name);
   }
   return names;
 }

@@ -30,4 +30,30 @@ ProcessResult RunProcess(const ProcessOptions& options);
 // The separator between the entries of PATH.
 char PathListSeparator();
 
+// A path from the build, as the programs under test spell it (under Wine a
+// POSIX path becomes one on drive Z:).
+std::string NativePath(const std::string& path);
+
+// Sets a variable in the test's own environment, for the programs it starts.
+void SetEnvironment(const std::string& name, const std::string& value);
+
+// The line end standard output is written with in text mode.
+const char* TextLineEnd();
+
+// Whether this platform's file names may hold every byte of name.
+bool NameAllowed(const std::string& name);
+
+// The longest path the program's file functions take on this platform.
+std::size_t LongestPath();
+
+// Whether the real optipng can be run by the program under test here.
+bool RealOptimiserAvailable();
+
+// Whether /bin/sh is there to run test set-up commands.
+bool HasPosixShell();
+
+// Keeps an interrupt that a child sends to its whole group or console from
+// ending the test itself.
+void ShieldFromInterrupt();
+
 #endif  // SHRINKDIR_TESTS_SUPPORT_SUBPROCESS_H_

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <stdexcept>
 
@@ -115,3 +116,24 @@ ProcessResult RunProcess(const ProcessOptions& options) {
   }
   return result;
 }
+
+std::string NativePath(const std::string& path) { return path; }
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+  setenv(name.c_str(), value.c_str(), 1);
+}
+
+const char* TextLineEnd() { return "\n"; }
+
+bool NameAllowed(const std::string& name) {
+  return name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+bool RealOptimiserAvailable() { return access("/usr/bin/optipng", X_OK) == 0; }
+
+bool HasPosixShell() { return true; }
+
+// Children run in process groups of their own: nothing to do.
+void ShieldFromInterrupt() {}
+
+std::size_t LongestPath() { return PATH_MAX - 1; }

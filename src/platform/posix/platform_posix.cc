@@ -209,30 +209,11 @@ bool IsDirectory(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string FileNamePart(const std::string& path) {
-  std::size_t start = 0;
-  std::size_t dot = std::string::npos;
+std::size_t CharacterLength(const char* text, std::size_t available) {
   std::mbstate_t state{};
-  for (std::size_t i = 0; i < path.size();) {
-    std::size_t length = std::mbrlen(&path[i], path.size() - i, &state);
-    if (length == 0 || length > path.size() - i) {
-      // Not a valid character in this encoding: take the byte on its own.
-      length = 1;
-      state = std::mbstate_t{};
-    }
-    if (length == 1) {
-      const char c = path[i];
-      if (c == '/' || c == '\\' || (c == ':' && i == 1)) {
-        start = i + 1;
-        dot = std::string::npos;
-      } else if (c == '.') {
-        dot = i;
-      }
-    }
-    i += length;
-  }
-  const std::size_t end = dot == std::string::npos ? path.size() : dot;
-  return path.substr(start, std::min<std::size_t>(end - start, 255));
+  const std::size_t length = std::mbrlen(text, available, &state);
+  // Not a valid character in this encoding: the byte stands on its own.
+  return length == 0 || length > available ? 1 : length;
 }
 
 // --- Running the tool ----------------------------------------------------------

@@ -1,8 +1,14 @@
-// Wildcard matching shared by every platform's directory search.
+// The text rules every platform shares: wildcard matching for the directory
+// search, and the report name of a path.
+#include <algorithm>
+
 #include "platform/platform.h"
 
 namespace platform {
 namespace {
+
+// The longest report name, as the longest file name component.
+constexpr std::size_t kMaxNameBytes = 255;
 
 char FoldCase(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -35,6 +41,28 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
+}
+
+std::string FileNamePart(const std::string& path) {
+  std::size_t start = 0;
+  std::size_t dot = std::string::npos;
+  // Character by character: in a double-byte encoding the second byte of a
+  // character may have the value of '\\' and is still no separator.
+  for (std::size_t i = 0; i < path.size();) {
+    const std::size_t length = CharacterLength(path.data() + i, path.size() - i);
+    if (length == 1) {
+      const char c = path[i];
+      if (c == '/' || c == '\\' || (c == ':' && i == 1)) {
+        start = i + 1;
+        dot = std::string::npos;
+      } else if (c == '.') {
+        dot = i;
+      }
+    }
+    i += length;
+  }
+  const std::size_t end = dot == std::string::npos ? path.size() : dot;
+  return path.substr(start, std::min<std::size_t>(end - start, kMaxNameBytes));
 }
 
 }  // namespace platform
