@@ -54,7 +54,8 @@ std::vector<std::string> Search(const std::string& pattern) {
 
 TEST(DirectorySearch, YieldsMatchingNamesWithoutDirectory) {
   TempDir dir;
-  for (const char* name : {"a.png", "B.PNG", "c.pngx", "d.bmp", "pics1.png", "e"}) {
+  // x.pngx and b.bmpx match through their 8.3 short names on Windows.
+  for (const char* name : {"a.png", "B.PNG", "x.pngx", "d.bmp", "b.bmpx", "pics1.png", "e"}) {
     WriteFile(dir.File(name), "x");
   }
   MakeDirectory(dir.File("sub.png"));

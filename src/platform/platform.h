@@ -8,6 +8,7 @@
 #define SHRINKDIR_PLATFORM_PLATFORM_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,14 @@ bool InterruptRequested();
 // Ends the process the way an interrupted program should: on POSIX by the
 // interrupt signal itself, on Windows with exit status 130. Does not return.
 [[noreturn]] void ExitInterrupted();
+
+// True once standard output is a pipe whose reader has gone, so that
+// nothing more written there can be read.
+bool OutputGone();
+
+// Ends the process as a writer to a pipe without a reader does: on POSIX by
+// SIGPIPE, on Windows with exit status 1. Does not return.
+[[noreturn]] void ExitOutputGone();
 
 // Text describing the calling thread's last system error (errno or
 // GetLastError), for messages on standard error.
@@ -126,6 +135,13 @@ bool MatchesPattern(const std::string& name, const std::string& pattern);
 
 // True when path names an existing directory.
 bool IsDirectory(const std::string& path);
+
+// Opens path for reading, stores its size in bytes and closes it again.
+// Returns false when path cannot be opened as a file for reading (a
+// directory included). The file is never open in a way that a child process
+// started meanwhile by another thread could inherit: an inherited handle
+// would keep the tool on another file from replacing or deleting this one.
+bool MeasureFile(const std::string& path, std::uint64_t* size);
 
 // The report name of a path: its last component without its extension. The
 // component starts after the last '\' or '/', or after a drive colon in

@@ -22,9 +22,8 @@ int main(int argc, char** argv) {
 
   std::cout << prefix << std::endl << std::endl;
   const int status = CompressDirectory(prefix, threads, level);
-  if (platform::InterruptRequested()) {
-    std::cout.flush();
-    platform::ExitInterrupted();
-  }
+  std::cout.flush();
+  if (platform::InterruptRequested()) platform::ExitInterrupted();
+  if (!std::cout || platform::OutputGone()) platform::ExitOutputGone();
   return status;
 }

@@ -17,9 +17,9 @@ struct JobOutcome {
   std::uint64_t after = 0;
 };
 
-JobOutcome ProcessFile(std::ifstream& stream, const std::string& path, unsigned int level) {
+JobOutcome ProcessFile(const std::string& path, unsigned int level) {
   JobOutcome outcome;
-  outcome.opened = MeasureFile(stream, path, &outcome.before);
+  outcome.opened = platform::MeasureFile(path, &outcome.before);
   if (!outcome.opened) return outcome;
 
   const std::vector<std::string> arguments = ToolArguments(level, path);
@@ -33,7 +33,7 @@ JobOutcome ProcessFile(std::ifstream& stream, const std::string& path, unsigned 
               << std::endl;
   }
   outcome.tool_ok = result.Succeeded();
-  outcome.remeasured = MeasureFile(stream, path, &outcome.after);
+  outcome.remeasured = platform::MeasureFile(path, &outcome.after);
   return outcome;
 }
 
@@ -52,21 +52,6 @@ std::string ToolCommandLine(const std::vector<std::string>& arguments) {
   std::string line;
   for (std::size_t i = 0; i + 1 < arguments.size(); ++i) line += arguments[i] + ' ';
   return line + platform::QuoteForInterpreter(arguments.back());
-}
-
-bool MeasureFile(std::ifstream& stream, const std::string& path, std::uint64_t* size) {
-  stream.open(path);
-  if (!stream.is_open()) return false;
-  // Some systems open a directory like a file; it still has no size to report.
-  bool measured = !platform::IsDirectory(path);
-  if (measured) {
-    stream.seekg(0, std::ios::end);
-    const std::streamoff end = stream.tellg();
-    measured = end >= 0;
-    if (measured) *size = static_cast<std::uint64_t>(end);
-  }
-  stream.close();
-  return measured;
 }
 
 double Ratio(std::uint64_t before, std::uint64_t after) {
@@ -96,18 +81,21 @@ void CompressWorker(JobQueue* queue, unsigned int level) {
   }
   platform::SleepMilliseconds(kStartPauseMs);
 
-  std::ifstream stream;
   for (;;) {
     std::string path;
     {
       platform::LockGuard guard(JobLock);
-      // After Ctrl-C no new file is started; the jobs left stay unreported.
-      if (queue->empty() || platform::InterruptRequested()) return;
+      // After Ctrl-C, or once nobody reads the reports any more, no new file
+      // is started; the jobs left stay unreported.
+      if (queue->empty() || platform::InterruptRequested() || !std::cout ||
+          platform::OutputGone()) {
+        return;
+      }
       path = std::move(queue->front());
       queue->pop_front();
     }
     const std::string name = platform::FileNamePart(path);
-    const JobOutcome outcome = ProcessFile(stream, path, level);
+    const JobOutcome outcome = ProcessFile(path, level);
 
     platform::LockGuard guard(JobLock);
     WriteHeaderLine(std::cout, ++ReportCount, total, name);

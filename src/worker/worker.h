@@ -4,7 +4,6 @@
 #define SHRINKDIR_WORKER_WORKER_H_
 
 #include <cstdint>
-#include <fstream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -25,11 +24,6 @@ std::vector<std::string> ToolArguments(unsigned int level, const std::string& pa
 // every argument as it is but the path, which is quoted so that it reaches
 // the tool unchanged.
 std::string ToolCommandLine(const std::vector<std::string>& arguments);
-
-// Opens path with stream, stores the file's size and returns true, or
-// returns false when path cannot be opened and measured as a file (a
-// directory included). The stream is closed again either way.
-bool MeasureFile(std::ifstream& stream, const std::string& path, std::uint64_t* size);
 
 // after / before * 100, computed in extended precision and rounded once;
 // 100 when both are 0, infinity when only before is.

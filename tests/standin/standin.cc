@@ -14,16 +14,21 @@
 //                terminal does, but survive it: wait, then shrink
 //   interrupt-die  send the interrupt to the process group and die of it
 //   signal-N     die by signal N
+//   vanish-others   remove every other entry of the file's directory whose
+//                   name holds "victim", then keep the file
+//   dir-others      replace each of those entries by a directory
 // When $SHRINKDIR_STANDIN_LOG_DIR is set, every call first writes its
 // arguments to a file of its own there: each as "<length>:<bytes>\n".
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "standin/standin.h"
 
@@ -98,6 +103,21 @@ int main(int argc, char** argv) {
     return Shrink(path);
   }
   if (action.rfind("signal-", 0) == 0) DieBySignal(static_cast<int>(number("signal-")));
+  if (action == "vanish-others" || action == "dir-others") {
+    std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    if (directory.empty()) directory = ".";
+    std::vector<std::filesystem::path> victims;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+      if (entry.path().filename().string().find("victim") != std::string::npos) {
+        victims.push_back(entry.path());
+      }
+    }
+    for (const auto& victim : victims) {
+      std::filesystem::remove_all(victim);
+      if (action == "dir-others") std::filesystem::create_directory(victim);
+    }
+    return 0;
+  }
   std::fprintf(stderr, "standin: unknown action '%s'\n", action.c_str());
   return 2;
 }

@@ -49,11 +49,13 @@ std::size_t LongestPath();
 // Whether the real optipng can be run by the program under test here.
 bool RealOptimiserAvailable();
 
+// The signal that ends a writer to a pipe without a reader (0: none here).
+int BrokenPipeSignal();
+
 // Whether /bin/sh is there to run test set-up commands.
 bool HasPosixShell();
 
-// Keeps an interrupt that a child sends to its whole group or console from
-// ending the test itself.
-void ShieldFromInterrupt();
+// Why Ctrl-C cannot be tested here, or empty when it can.
+std::string InterruptUntestableReason();
 
 #endif  // SHRINKDIR_TESTS_SUPPORT_SUBPROCESS_H_

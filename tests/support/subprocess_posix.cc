@@ -133,7 +133,9 @@ bool RealOptimiserAvailable() { return access("/usr/bin/optipng", X_OK) == 0; }
 
 bool HasPosixShell() { return true; }
 
-// Children run in process groups of their own: nothing to do.
-void ShieldFromInterrupt() {}
+// Children run in process groups of their own, which they may interrupt.
+std::string InterruptUntestableReason() { return ""; }
 
 std::size_t LongestPath() { return PATH_MAX - 1; }
+
+int BrokenPipeSignal() { return SIGPIPE; }

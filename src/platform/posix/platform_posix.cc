@@ -1,5 +1,7 @@
 // POSIX implementation of the platform interface.
 #include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
@@ -76,6 +78,22 @@ void ExitInterrupted() {
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
   raise(SIGINT);
   _exit(130);
+}
+
+bool OutputGone() {
+  // A pipe's write end reports POLLERR once its read end is closed.
+  pollfd output{STDOUT_FILENO, 0, 0};
+  return poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
+}
+
+void ExitOutputGone() {
+  signal(SIGPIPE, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGPIPE);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  raise(SIGPIPE);
+  _exit(128 + SIGPIPE);
 }
 
 std::string LastErrorText() {
@@ -207,6 +225,17 @@ bool DirectorySearch::Next(std::string* name) {
 bool IsDirectory(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MeasureFile(const std::string& path, std::uint64_t* size) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  // A directory opens for reading here, yet has no size to report.
+  const bool measured = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  if (measured) *size = static_cast<std::uint64_t>(st.st_size);
+  close(fd);
+  return measured;
 }
 
 std::size_t CharacterLength(const char* text, std::size_t available) {

@@ -44,6 +44,16 @@ bool InterruptRequested() { return g_interrupted.load(); }
 
 void ExitInterrupted() { ExitProcess(130); }
 
+bool OutputGone() {
+  const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (GetFileType(output) != FILE_TYPE_PIPE) return false;
+  // Peeking fails with a broken pipe once the reading end is closed.
+  return !PeekNamedPipe(output, nullptr, 0, nullptr, nullptr, nullptr) &&
+         GetLastError() == ERROR_BROKEN_PIPE;
+}
+
+void ExitOutputGone() { ExitProcess(1); }
+
 std::string LastErrorText() {
   const DWORD code = GetLastError();
   if (code == 0) return std::error_code(errno, std::generic_category()).message();
@@ -153,6 +163,41 @@ bool DirectorySearch::Next(std::string* name) {
 bool IsDirectory(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+namespace {
+
+// The path in UTF-16 for the wide functions, which unlike the ANSI ones take
+// paths beyond MAX_PATH: a long absolute path gets the \\?\ prefix.
+std::wstring WidePath(const std::string& path) {
+  std::string full = path;
+  if (full.size() >= MAX_PATH && full.size() > 2 && full[1] == ':' &&
+      (full[2] == '\\' || full[2] == '/')) {
+    for (char& c : full) {
+      if (c == '/') c = '\\';
+    }
+    full = "\\\\?\\" + full;
+  }
+  const int length = MultiByteToWideChar(CP_ACP, 0, full.data(), static_cast<int>(full.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, full.data(), static_cast<int>(full.size()), &wide[0], length);
+  return wide;
+}
+
+}  // namespace
+
+bool MeasureFile(const std::string& path, std::uint64_t* size) {
+  // No security attributes: the handle is not inheritable. Without backup
+  // semantics a directory does not open.
+  const HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER length;
+  const bool measured = GetFileSizeEx(file, &length) != FALSE;
+  if (measured) *size = static_cast<std::uint64_t>(length.QuadPart);
+  CloseHandle(file);
+  return measured;
 }
 
 std::size_t CharacterLength(const char* text, std::size_t available) {
