@@ -6,12 +6,35 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/common.sh"
 cd "$root"
 
-install_missing "${BUILD_PACKAGES[@]}" libgtest-dev googletest "${WINDOWS_PACKAGES[@]}"
+install_missing "${BUILD_PACKAGES[@]}" libgtest-dev googletest clang libclang-rt-dev dpkg-dev man-db \
+  "${WINDOWS_PACKAGES[@]}"
 jobs=$(nproc)
 
-for preset in linux asan tsan windows; do
-  echo "=== $preset ==="
-  cmake --preset "$preset" -DSHRINKDIR_BUILD_TESTS=ON -DSHRINKDIR_WERROR=ON >/dev/null
-  cmake --build --preset "$preset" -j"$jobs"
-  ctest --preset "$preset" -j"$jobs"
+run_tests() {
+  echo "=== $1 ==="
+  cmake --preset "$1" -DSHRINKDIR_BUILD_TESTS=ON -DSHRINKDIR_WERROR=ON >/dev/null
+  cmake --build --preset "$1" -j"$jobs"
+  ctest --preset "$1" -j"$jobs"
+}
+
+run_tests linux
+run_tests asan
+run_tests tsan
+
+# A few seconds per fuzz target here; see the README for longer runs.
+echo "=== fuzz ==="
+cmake --preset fuzz -DSHRINKDIR_WERROR=ON >/dev/null
+cmake --build --preset fuzz -j"$jobs"
+for target in pattern name quoting; do
+  if ! output=$(build/fuzz/tests/fuzz/${target}_fuzzer -max_total_time="${FUZZ_SECONDS:-5}" \
+      -max_len=300 -artifact_prefix=build/fuzz/ 2>&1); then
+    echo "$output"
+    exit 1
+  fi
+  echo "${target}_fuzzer: ${output##*$'\n'}"
 done
+
+run_tests windows
+
+echo "=== packages ==="
+scripts/check-packages.sh

@@ -19,6 +19,7 @@ TEST(FileNamePart, FollowsTheNameRule) {
       {"photo.png", "photo"},
       {"C:photo.png", "photo"},         // a drive's colon
       {"ab:c.png", "ab:c"},             // any other colon is ordinary
+      {"/:x.png", "x"},                 // a colon in second place, after a separator too
       {"dir.d/name", "name"},           // a dot before the last component is no extension
       {"dir/.png", ""},
       {"dir/a.", "a"},
