@@ -47,9 +47,12 @@ corpus=$work/corpus
 restore_corpus() {
   rm -rf "$corpus"
   cp -a "$source_dir" "$corpus"
-  # The list is made before the run: optipng writes a PNG beside each BMP.
+  # The lists are made before the run: optipng writes a PNG beside each BMP.
   (cd "$corpus" && find "$PWD" -maxdepth 1 -type f \( -name '*.bmp' -o -name '*.png' \) -print0 | sort -z) \
     >"$work/list"
+  # shrinkdir's own order: the BMPs, then the PNGs, each as the directory lists them.
+  (cd "$corpus" && find "$PWD" -maxdepth 1 -type f -iname '*.bmp' -print0 &&
+    find "$PWD" -maxdepth 1 -type f -iname '*.png' -print0) >"$work/order"
 }
 
 # Runs "$@" under GNU time; appends "wall cpu peak_kib" to $work/times/$name.
@@ -77,6 +80,9 @@ for run in $(seq "$RUNS"); do
     restore_corpus; measure "parallel-$t" parallel -0 -a "$work/list" -j "$t" optipng "${flags[@]}" {}
   done
   restore_corpus; measure "sequential-1" xargs -0 -a "$work/list" optipng "${flags[@]}"
+  # What shrinkdir does by design, by hand: each file through sh, in its order.
+  restore_corpus; measure "xargs-sh-order-$cores" xargs -0 -a "$work/order" -P "$cores" -n 1 \
+    sh -c 'optipng -q -np -nb -nc -i0 -o'"$LEVEL"' "$1"' sh
 done
 
 # --- Per-file overhead: a tool that does nothing -----------------------------
@@ -144,6 +150,12 @@ scale_mib=$(echo "$(median "$work/times/scale-shrinkdir" 3) / 1024" | bc -l)
     row "parallel-$t" "parallel -j $t optipng" "$t"
   done
   row "sequential-1" "one optipng over all files" 1
+  row "xargs-sh-order-$cores" "xargs -P $cores sh -c 'optipng ...', shrinkdir's order" "$cores"
+  echo
+  echo "The last row does by hand what shrinkdir does by design: one \`sh -c\` per file, BMP files"
+  echo "first and then PNG files, each in directory order. Against it, shrinkdir less its start"
+  echo "pause takes $(ratio "$(echo "$(median "$work/times/shrinkdir-$cores" 1) - $START_PAUSE" | bc -l)" \
+    "$(median "$work/times/xargs-sh-order-$cores" 1)") of the time."
   echo
   echo "![Wall time against workers](bench-workers.png)"
   echo

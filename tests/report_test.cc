@@ -67,6 +67,22 @@ TEST(ToolCommandLine, QuotesOnlyThePath) {
             "optipng -q -np -nb -nc -i0 -o2 \"dir/a b.png\"");
 }
 
+TEST(QuoteForCommandLine, FollowsTheCRuntimeSplittingRules) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain", "\"plain\""},
+      {"a b", "\"a b\""},
+      {"", "\"\""},
+      {"C:\\dir\\a.png", "\"C:\\dir\\a.png\""},     // backslashes alone stay single
+      {"say \"hi\"", "\"say \\\"hi\\\"\""},         // a quote is escaped
+      {"dir\\", "\"dir\\\\\""},                     // doubled before the closing quote
+      {"a\\\"b", "\"a\\\\\\\"b\""},             // and before an escaped quote
+      {"100%", "\"100%\""},
+  };
+  for (const auto& [argument, quoted] : cases) {
+    EXPECT_EQ(platform::QuoteForCommandLine(argument), quoted) << argument;
+  }
+}
+
 // Runs each command line through the real interpreter (or directly, where
 // the interpreter would alter the path) with the stand-in tool, which logs
 // the arguments it received.

@@ -1,5 +1,6 @@
 // The text rules every platform shares: wildcard matching for the directory
-// search, and the report name of a path.
+// search, the report name of a path, and command-line quoting for programs
+// that split their command line themselves.
 #include <algorithm>
 
 #include "platform/platform.h"
@@ -63,6 +64,24 @@ std::string FileNamePart(const std::string& path) {
   }
   const std::size_t end = dot == std::string::npos ? path.size() : dot;
   return path.substr(start, std::min<std::size_t>(end - start, kMaxNameBytes));
+}
+
+std::string QuoteForCommandLine(const std::string& argument) {
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (const char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count only before a quote: double them there, and escape
+    // the quote itself.
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + '"';
 }
 
 }  // namespace platform

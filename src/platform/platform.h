@@ -172,6 +172,11 @@ struct CommandResult {
 // program unchanged, as long as InterpreterKeeps(argument) is true.
 std::string QuoteForInterpreter(const std::string& argument);
 
+// Quotes one argument for a command line that the started program splits
+// into argv itself, by the rules of the Windows C runtime: the argument
+// reaches it unchanged, whatever it holds.
+std::string QuoteForCommandLine(const std::string& argument);
+
 // False when the interpreter would alter the argument even inside quotes
 // (cmd.exe expands %NAME% there). Such an argument must be given to
 // RunDirect instead.

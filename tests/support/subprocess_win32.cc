@@ -4,26 +4,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/platform.h"
 #include "support/subprocess.h"
 
 namespace {
-
-// The C runtime's rules for splitting a command line into argv.
-std::string Quote(const std::string& argument) {
-  std::string quoted = "\"";
-  std::size_t backslashes = 0;
-  for (const char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, '\\');
-  return quoted + '"';
-}
 
 std::string EnvironmentBlock(const std::vector<std::pair<std::string, std::string>>& overrides) {
   std::string block;
@@ -83,7 +67,7 @@ ProcessResult RunProcess(const ProcessOptions& options) {
   std::string command_line;
   for (const std::string& argument : options.argv) {
     if (!command_line.empty()) command_line += ' ';
-    command_line += Quote(argument);
+    command_line += platform::QuoteForCommandLine(argument);
   }
   std::string environment = EnvironmentBlock(options.environment);
   CaptureFile out;

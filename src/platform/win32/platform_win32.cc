@@ -227,28 +227,6 @@ CommandResult FromExitCode(DWORD code) {
   return result;
 }
 
-// Quotes one argument by the rules the C runtime uses to split a command
-// line: backslashes are literal except before a quote.
-std::string QuoteForCommandLine(const std::string& argument) {
-  std::string quoted = "\"";
-  std::size_t backslashes = 0;
-  for (const char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    if (c == '"') {
-      quoted.append(backslashes * 2 + 1, '\\');
-    } else {
-      quoted.append(backslashes, '\\');
-    }
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, '\\');
-  return quoted + '"';
-}
-
 // Looks program up as cmd.exe does: as given when it names a directory,
 // else in the current directory and then along PATH; ".exe" is added when
 // the name has no extension.
