@@ -46,9 +46,6 @@ class RandomDirectory {
     while (stem.size() < length) {
       const char c = static_cast<char>(1 + Below(255));
       if (c == '/' || c == '~') continue;
-      // Under Wine, names beyond ASCII pass through two code page
-      // conversions on their way to the disk and back; keep to ASCII there.
-      if (!HasPosixShell() && c < 0) continue;
       const std::string candidate = stem + c;
       if (NameAllowed(candidate)) stem = candidate;
     }
