@@ -68,17 +68,23 @@ void CatchInterrupt() {
 
 bool InterruptRequested() { return g_interrupted.load(); }
 
-void ExitInterrupted() {
-  // Die by the signal itself so that the parent shell sees an interrupted
-  // child and stops its own script too.
-  signal(SIGINT, SIG_DFL);
+namespace {
+
+// Dies by sig itself, so that the parent sees how this process ended (a
+// shell stops its own script on an interrupted child).
+[[noreturn]] void DieBySignal(int sig) {
+  signal(sig, SIG_DFL);
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
+  sigaddset(&set, sig);
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-  raise(SIGINT);
-  _exit(130);
+  raise(sig);
+  _exit(128 + sig);
 }
+
+}  // namespace
+
+void ExitInterrupted() { DieBySignal(SIGINT); }
 
 bool OutputGone() {
   // A pipe's write end reports POLLERR once its read end is closed.
@@ -86,15 +92,7 @@ bool OutputGone() {
   return poll(&output, 1, 0) == 1 && (output.revents & POLLERR) != 0;
 }
 
-void ExitOutputGone() {
-  signal(SIGPIPE, SIG_DFL);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGPIPE);
-  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-  raise(SIGPIPE);
-  _exit(128 + SIGPIPE);
-}
+void ExitOutputGone() { DieBySignal(SIGPIPE); }
 
 std::string LastErrorText() {
   return std::error_code(errno, std::generic_category()).message();
