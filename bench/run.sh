@@ -16,9 +16,9 @@ SCALE_FILES=${SCALE_FILES:-20000}
 START_PAUSE=0.5            # every worker waits this long before its first file
 
 install_missing "${BUILD_PACKAGES[@]}" parallel tango-icon-theme imagemagick gnuplot-nox time bc
-cmake --preset linux -S "$root" -DSHRINKDIR_BUILD_TESTS=OFF >/dev/null
-cmake --build "$root/build/linux" --target shrinkdir -j"$(nproc)" >/dev/null
-shrinkdir=$root/build/linux/shrinkdir
+cmake --preset release -S "$root" >/dev/null
+cmake --build "$root/build/release" --target shrinkdir -j"$(nproc)" >/dev/null
+shrinkdir=$root/build/release/shrinkdir
 cores=$(nproc)
 flags=(-q -np -nb -nc -i0 "-o$LEVEL")
 

@@ -7,9 +7,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/common.sh"
 
 install_missing "${BUILD_PACKAGES[@]}"
-cmake --preset linux -S "$root" -DSHRINKDIR_BUILD_TESTS=OFF >/dev/null
-cmake --build "$root/build/linux" --target shrinkdir -j"$(nproc)" >/dev/null
-program="$root/build/linux/shrinkdir"
+cmake --preset release -S "$root" >/dev/null
+cmake --build "$root/build/release" --target shrinkdir -j"$(nproc)" >/dev/null
+program="$root/build/release/shrinkdir"
 
 if [ $# -gt 0 ]; then
   exec "$program" "$@"

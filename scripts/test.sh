@@ -6,7 +6,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/common.sh"
 cd "$root"
 
-install_missing "${BUILD_PACKAGES[@]}" libgtest-dev googletest clang libclang-rt-dev dpkg-dev man-db \
+install_missing "${BUILD_PACKAGES[@]}" libgtest-dev googletest clang libclang-rt-dev dpkg-dev man-db locales \
   "${WINDOWS_PACKAGES[@]}"
 jobs=$(nproc)
 
