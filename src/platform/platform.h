@@ -133,9 +133,6 @@ class DirectorySearch {
 // compared without regard to case, every other byte compared exactly).
 bool MatchesPattern(const std::string& name, const std::string& pattern);
 
-// True when path names an existing directory.
-bool IsDirectory(const std::string& path);
-
 // Opens path for reading, stores its size in bytes and closes it again.
 // Returns false when path cannot be opened as a file for reading (a
 // directory included). The file is never open in a way that a child process

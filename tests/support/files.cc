@@ -64,7 +64,8 @@ std::uint64_t FileSize(const std::string& path) {
 }
 
 bool Exists(const std::string& path) {
-  return platform::IsDirectory(path) || std::ifstream(path).is_open();
+  std::error_code ignored;
+  return fs::is_directory(fs::path(path), ignored) || std::ifstream(path).is_open();
 }
 
 void MakeDirectory(const std::string& path) { fs::create_directories(fs::path(path)); }

@@ -220,11 +220,6 @@ bool DirectorySearch::Next(std::string* name) {
   return false;
 }
 
-bool IsDirectory(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 bool MeasureFile(const std::string& path, std::uint64_t* size) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;

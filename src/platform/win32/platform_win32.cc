@@ -160,11 +160,6 @@ bool DirectorySearch::Next(std::string* name) {
   return false;
 }
 
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 namespace {
 
 // The path in UTF-16 for the wide functions, which unlike the ANSI ones take
