@@ -13,10 +13,11 @@ namespace {
 
 class Faults : public testing::Test {
  protected:
-  ProcessResult Run(const std::string& threads, const std::string& action = "") {
+  // Runs shrinkdir over dir with the stand-in, each file's action in its name.
+  ProcessResult Run(const TempDir& dir, const std::string& threads) {
     ProcessOptions process;
-    process.argv = ShrinkdirCommand({dir_.Prefix(), threads, "1"});
-    process.environment = StandinEnvironment(log_, action);
+    process.argv = ShrinkdirCommand({dir.Prefix(), threads, "1"});
+    process.environment = StandinEnvironment(log_, "");
     return RunProcess(process);
   }
 
@@ -33,10 +34,7 @@ TEST_F(Faults, FilesChangeBetweenListingAndProcessing) {
     WriteFile(dir.File(std::string("first~") + action + "~.bmp"), "12345678");
     WriteFile(dir.File("victim1.png"), "12345678");
     WriteFile(dir.File("victim2.png"), "12345678");
-    ProcessOptions process;
-    process.argv = ShrinkdirCommand({dir.Prefix(), "1", "1"});
-    process.environment = StandinEnvironment(log_, "");
-    const ProcessResult result = RunProcess(process);
+    const ProcessResult result = Run(dir, "1");
 
     const std::vector<ParsedReport> reports = ParseReports(result.out);
     ASSERT_EQ(reports.size(), 3u) << result.out;
@@ -75,7 +73,7 @@ TEST_F(Faults, InterruptLeavesNoFileHalfWritten) {
   const std::string data(3000, 'x');
   WriteFile(dir_.File("a~interrupt~.png"), data);
   for (int i = 0; i < 5; ++i) WriteFile(dir_.File("s" + std::to_string(i) + "~sleep-400~.png"), data);
-  const ProcessResult result = Run("4");
+  const ProcessResult result = Run(dir_, "4");
   EXPECT_TRUE(result.signal == SIGINT || result.exit_code == 130)
       << "exit " << result.exit_code << " signal " << result.signal;
   for (const std::string& name : ListNames(dir_.Prefix())) {
@@ -93,7 +91,7 @@ TEST_F(Faults, ToolsRunningTogetherCanDeleteTheirFiles) {
   for (int i = 0; i < kFiles; ++i) {
     WriteFile(dir_.File("f" + std::to_string(i) + "~delete~.png"), std::string(5000, 'x'));
   }
-  const ProcessResult result = Run("12");
+  const ProcessResult result = Run(dir_, "12");
   const std::vector<ParsedReport> reports = ParseReports(result.out);
   EXPECT_EQ(reports.size(), static_cast<std::size_t>(kFiles));
   for (const ParsedReport& report : reports) EXPECT_FALSE(report.opened) << report.name;

@@ -190,23 +190,21 @@ TEST(Randomized, EveryListedEntryGetsExactlyOneTrueReport) {
     const std::vector<Entry> entries = random.Make(dir, longest_name);
     const unsigned threads = random.Below(301);
 
+    const unsigned total = static_cast<unsigned>(
+        std::count_if(entries.begin(), entries.end(), [](const Entry& e) { return e.listed; }));
     std::vector<Expected> expected;
     std::multiset<std::vector<std::string>> expected_calls;
     bool all_ok = true;
     for (const Entry& entry : entries) {
       if (!entry.listed) continue;
       const std::string path = dir.File(entry.name);
-      expected.push_back(Predict(entry, 0, path));
+      expected.push_back(Predict(entry, total, path));
       all_ok = all_ok && expected.back().ok;
       if (expected.back().tool_runs) {
         std::vector<std::string> arguments = ToolArguments(1, path);
         arguments.erase(arguments.begin());
         expected_calls.insert(arguments);
       }
-    }
-    const unsigned total = static_cast<unsigned>(expected.size());
-    for (std::size_t i = 0, j = 0; i < entries.size(); ++i) {
-      if (entries[i].listed) expected[j++] = Predict(entries[i], total, dir.File(entries[i].name));
     }
 
     ProcessOptions process;

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "run/run.h"
+#include "worker/worker.h"
 
 int main(int argc, char** argv) {
   // Before anything else, so that every thread and tool runs below normal.
@@ -24,6 +25,6 @@ int main(int argc, char** argv) {
   const int status = CompressDirectory(prefix, threads, level);
   std::cout.flush();
   if (platform::InterruptRequested()) platform::ExitInterrupted();
-  if (!std::cout || platform::OutputGone()) platform::ExitOutputGone();
+  if (OutputLost()) platform::ExitOutputGone();
   return status;
 }

@@ -39,6 +39,8 @@ JobOutcome ProcessFile(const std::string& path, unsigned int level) {
 
 }  // namespace
 
+bool OutputLost() { return !std::cout || platform::OutputGone(); }
+
 std::vector<std::string> ToolArguments(unsigned int level, const std::string& path) {
   // The level goes out as a signed decimal, as the tool has always been given it.
   std::vector<std::string> arguments = {"optipng", "-q",  "-np", "-nb", "-nc", "-i0",
@@ -87,10 +89,7 @@ void CompressWorker(JobQueue* queue, unsigned int level) {
       platform::LockGuard guard(JobLock);
       // After Ctrl-C, or once nobody reads the reports any more, no new file
       // is started; the jobs left stay unreported.
-      if (queue->empty() || platform::InterruptRequested() || !std::cout ||
-          platform::OutputGone()) {
-        return;
-      }
+      if (queue->empty() || platform::InterruptRequested() || OutputLost()) return;
       path = std::move(queue->front());
       queue->pop_front();
     }

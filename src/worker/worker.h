@@ -16,6 +16,10 @@
 // at once over one queue; JobTotal must be set before the first starts.
 void CompressWorker(JobQueue* queue, unsigned int level);
 
+// True once the reports can no longer be read: a write to standard output
+// failed, or its reader has gone. Callers hold JobLock or run alone.
+bool OutputLost();
+
 // The optimiser's argument vector for one file. A path that begins with '-'
 // follows "--" so that the tool cannot take it for an option.
 std::vector<std::string> ToolArguments(unsigned int level, const std::string& path);
