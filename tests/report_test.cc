@@ -117,7 +117,8 @@ TEST(ToolCommandLine, ToolReceivesThePathUnchanged) {
     const platform::CommandResult result =
         platform::InterpreterKeeps(path) ? platform::RunCommand(ToolCommandLine(arguments))
                                          : platform::RunDirect(arguments);
-    ASSERT_TRUE(result.Succeeded()) << ToolCommandLine(arguments);
+    ASSERT_TRUE(result.Succeeded()) << ToolCommandLine(arguments) << "\nstarted " << result.started
+                                    << ", exit " << result.exit_code;
     const std::vector<std::string> names = ListNames(log.Prefix());
     ASSERT_EQ(names.size(), 1u) << ToolCommandLine(arguments);
     const std::string logged = ReadFile(log.File(names[0]));
